@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the release layout: the 32-bit deliverables (shipped) and their 64-bit
+# twins with the test programs. Installs missing packages first.
+#   KIT_BUILD_DIR  build trees (default: build)
+#   KIT_DIST_DIR   release layout (default: dist)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KIT_BUILD_DIR:-$root/build}
+dist=${KIT_DIST_DIR:-$root/dist}
+case $build in /*) ;; *) build=$root/$build ;; esac
+case $dist in /*) ;; *) dist=$root/$dist ;; esac
+
+"$root/scripts/setup.sh"
+
+configure() { # arch toolchain tests
+  cmake -S "$root" -B "$build/$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$2.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DKIT_TESTS="$3" -DKIT_DIST_DIR="$dist" >/dev/null
+}
+
+configure x86 i686 OFF
+configure x64 x86_64 ON
+cmake --build "$build/x86" -j "$(nproc)" -- --no-print-directory
+cmake --build "$build/x64" -j "$(nproc)" -- --no-print-directory
+echo "build: release layout in $dist"

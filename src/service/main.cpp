@@ -1,0 +1,4 @@
+int wmain(int, wchar_t**)
+{
+    return 0;
+}

@@ -1,0 +1,4 @@
+#include "bridgefix_state.h"
+
+wchar_t TargetVmName[NameCapacity];
+wchar_t BridgeTarget[NameCapacity];

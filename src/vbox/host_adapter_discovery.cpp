@@ -1,0 +1,6 @@
+#include "host_adapter_discovery.h"
+
+int HostAdapterDiscovery()
+{
+    return 0;
+}

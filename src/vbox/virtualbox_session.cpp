@@ -1,0 +1,5 @@
+#include "virtualbox_session.h"
+
+void VirtualBoxSession()
+{
+}
