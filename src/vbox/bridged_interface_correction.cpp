@@ -1,0 +1,1 @@
+#include "bridged_interface_correction.h"

@@ -1,0 +1,1 @@
+#include "vbox_binding.h"

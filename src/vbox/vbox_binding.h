@@ -1,0 +1,2 @@
+#pragma once
+// Thin VirtualBox binding over COM automation (to be filled in).
