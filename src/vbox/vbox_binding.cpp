@@ -65,6 +65,11 @@ HRESULT GetStringValue(IDispatch* object, const wchar_t* property, BSTR* value)
         *value = nullptr;
         return hr;
     }
+    // Taken as it is: a conversion would turn the null string into an empty one.
+    if (result->vt == VT_BSTR) {
+        *value = result.release().bstrVal;
+        return hr;
+    }
     HRESULT converted = VariantChangeType(result.get(), result.get(), 0, VT_BSTR);
     if (FAILED(converted))
         return converted;
