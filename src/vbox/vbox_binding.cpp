@@ -50,6 +50,8 @@ HRESULT Call(IDispatch* object, const wchar_t* member, WORD kind, VARIANT* argsL
     }
     EXCEPINFO exception = {};
     UINT argError = 0;
+    // An error object found after the call then belongs to this call.
+    SetErrorInfo(0, nullptr);
     hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, result, &exception,
                         &argError);
     return hr == DISP_E_EXCEPTION ? TakeException(exception) : hr;

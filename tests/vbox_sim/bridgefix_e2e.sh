@@ -356,46 +356,51 @@ $end_line
 EOF
 run_case
 
-# The second lock fails without a description: the error object has none.
+# Three failed locks: one without an error object (an unread one from an
+# earlier failure must not show), one with a description, one whose error
+# object has none. The walk goes on after each.
 begin_case lock_fails Appliance
 scenario <<EOF
 machine Appliance
 bridged Old adapter
 machine Appliance
 bridged Old adapter
+machine Appliance
+bridged Old adapter
 machine Spare
-fail-once machine#0 LockMachine 0x80bb0007 The machine is already locked for a session (or being unlocked)
+fail sysprops DefaultFrontend 0x80004005 An unread description
 fail-once machine#0 LockMachine 0x80bb0007
+fail-once machine#0 LockMachine 0x80bb0007 The machine is already locked for a session (or being unlocked)
+fail-once machine#0 LockMachine 0x80bb0007 <null>
 EOF
+refused_lines() {
+  printf '%s\n' 'VmName: Appliance' 'Bridged to: Old adapter' "Change to: $target"
+  settings_line Appliance
+  echo "Can't lock machine"
+}
 expect_output <<EOF
 $(diagnostics_lines)
-VmName: Appliance
-Bridged to: Old adapter
-Change to: $target
-$(settings_line Appliance)
-Can't lock machine
+Error getting defaultFrontend! rc = 0x80004005
+$(refused_lines)
+$(refused_lines)
 Error description: The machine is already locked for a session (or being unlocked)
-VmName: Appliance
-Bridged to: Old adapter
-Change to: $target
-$(settings_line Appliance)
-Can't lock machine
+$(refused_lines)
 Error getting error description! rc = 0x0
 VmName: Spare
 Bridged to: (null)
 * skip
 EOF
+refused_calls() {
+  listed $1
+  printf '%s\n' "machine#$1 get SettingsFilePath" 'vbox FindMachine("Appliance")' \
+    'machine#0 LockMachine(session, 2) -> 0x80bb0007'
+}
 expect_journal <<EOF
-$(diagnostics_calls)
-$(listed 0)
-machine#0 get SettingsFilePath
-vbox FindMachine("Appliance")
-machine#0 LockMachine(session, 2) -> 0x80bb0007
-$(listed 1)
-machine#1 get SettingsFilePath
-vbox FindMachine("Appliance")
-machine#0 LockMachine(session, 2) -> 0x80bb0007
-$(listed 2)
+$(diagnostics_calls | sed 's/^sysprops get DefaultFrontend$/& -> 0x80004005/')
+$(refused_calls 0)
+$(refused_calls 1)
+$(refused_calls 2)
+$(listed 3)
 $end_line
 EOF
 run_case

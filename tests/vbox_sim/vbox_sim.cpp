@@ -10,7 +10,8 @@
 //   pack NAME                                     an installed extension pack
 //   machine NAME                                  a machine; then for it:
 //     settings PATH | enabled 0|1 | attachment N | bridged NAME
-//   fail OBJECT MEMBER HRESULT [DESCRIPTION]      the call fails (exception)
+//   fail OBJECT MEMBER HRESULT [DESCRIPTION]      the call fails: with a
+//       DESCRIPTION (or <null>) as an exception, without one plainly
 //   fail-once OBJECT MEMBER HRESULT [DESCRIPTION]  only its first call fails
 //   null OBJECT MEMBER                            the call returns no value
 //   refuse-pinned-iid                             the client answers IDispatch only
@@ -60,6 +61,7 @@ struct Rule {
     bool noValue;
     bool once, used = false;
     HRESULT result;
+    bool raise; // as an exception carrying the description
     Text description;
 };
 
@@ -176,7 +178,8 @@ void ReadScenarioLine(std::string line)
         rule.member = NextWord(rest);
         rule.noValue = keyword == "null";
         rule.result = rule.noValue ? S_OK : static_cast<HRESULT>(strtoul(NextWord(rest).c_str(), nullptr, 0));
-        rule.description = rest.empty() ? Text() : Wide(rest);
+        rule.raise = !rest.empty();
+        rule.description = Value(rest);
         Sim.rules.push_back(rule);
     } else if (keyword == "refuse-pinned-iid") Sim.refusePinnedIid = true;
     else if (keyword == "array-elements")
@@ -288,7 +291,7 @@ struct Call {
     SimObject& self;
     DISPPARAMS* params;
     VARIANT* result;
-    std::wstring error; // the description of a refused call
+    Text error; // the description of a refused call
 
     // Argument i in call order (Invoke passes them last one first).
     HRESULT Arg(UINT i, VARTYPE type, VARIANT& value)
@@ -562,7 +565,7 @@ HRESULT SimObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* param
 
     VARIANT ignored;
     VariantInit(&ignored);
-    Call call{*this, params, result ? result : &ignored, L""};
+    Call call{*this, params, result ? result : &ignored, Text()};
     VariantInit(call.result);
     HRESULT hr;
     const Rule* rule = RuleFor(*this, *member);
@@ -570,7 +573,7 @@ HRESULT SimObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* param
         hr = S_OK; // VT_EMPTY: no value at all
     } else if (rule) {
         hr = rule->result;
-        call.error = rule->description ? *rule->description : L"";
+        call.error = rule->description;
     } else {
         hr = member->handler(call);
     }
@@ -583,12 +586,12 @@ HRESULT SimObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* param
         line += std::string(" -> ") + code;
     }
     Journal(line);
-    if (SUCCEEDED(hr) || !exception)
+    if (SUCCEEDED(hr) || !exception || (rule && !rule->raise))
         return hr;
     *exception = EXCEPINFO{};
     exception->scode = hr;
     exception->bstrSource = SysAllocString(L"VirtualBox simulation");
-    exception->bstrDescription = call.error.empty() && rule ? nullptr : SysAllocString(call.error.c_str());
+    exception->bstrDescription = call.error ? SysAllocString(call.error->c_str()) : nullptr;
     return DISP_E_EXCEPTION;
 }
 
