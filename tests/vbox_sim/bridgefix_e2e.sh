@@ -291,7 +291,7 @@ run_case
 # as an array of VARIANTs.
 begin_case change_then_rest Appliance
 scenario <<EOF
-array-elements variant
+objects-as variant
 machine Build
 bridged Old adapter
 machine Appliance
@@ -327,8 +327,10 @@ run_case
 
 # --- failures of the change: reported, session unlocked, walk goes on ---------------
 
+# The exception is one that the caller has filled in on demand.
 begin_case find_fails Appliance
 scenario <<EOF
+deferred-exceptions
 machine Appliance
 bridged Old adapter
 machine Spare
@@ -495,10 +497,11 @@ run_case
 
 # A machine whose name cannot be read prints nothing; a bridged interface that
 # cannot be read shows as (null) and counts as empty; a settings path that
-# cannot be read ends the change after its "Change to" line.
+# cannot be read ends the change after its "Change to" line. Objects come as
+# VT_UNKNOWN here.
 begin_case unreadable_values Appliance
 scenario <<EOF
-array-elements unknown
+objects-as unknown
 machine Appliance
 bridged Old adapter
 machine Appliance

@@ -15,7 +15,9 @@
 //   fail-once OBJECT MEMBER HRESULT [DESCRIPTION]  only its first call fails
 //   null OBJECT MEMBER                            the call returns no value
 //   refuse-pinned-iid                             the client answers IDispatch only
-//   array-elements dispatch|unknown|variant       element type of arrays
+//   objects-as dispatch|unknown|variant           how objects are answered:
+//       unknown gives VT_UNKNOWN objects and arrays, variant arrays of VARIANTs
+//   deferred-exceptions                           exceptions filled in on demand
 // OBJECT is a journal name (client, vbox, sysprops, extpacks, pack#N,
 // machine#N, session, session-machine#N, adapter#N, session-adapter#N) or "*".
 #include <windows.h>
@@ -74,7 +76,8 @@ struct Scenario {
     std::vector<Machine> machines;
     std::vector<Rule> rules;
     bool refusePinnedIid = false;
-    VARTYPE arrayElements = VT_DISPATCH;
+    VARTYPE objectsAs = VT_DISPATCH;
+    bool deferredExceptions = false;
 };
 
 Scenario Sim;
@@ -182,8 +185,9 @@ void ReadScenarioLine(std::string line)
         rule.description = Value(rest);
         Sim.rules.push_back(rule);
     } else if (keyword == "refuse-pinned-iid") Sim.refusePinnedIid = true;
-    else if (keyword == "array-elements")
-        Sim.arrayElements = rest == "unknown" ? VT_UNKNOWN : rest == "variant" ? VT_VARIANT : VT_DISPATCH;
+    else if (keyword == "objects-as")
+        Sim.objectsAs = rest == "unknown" ? VT_UNKNOWN : rest == "variant" ? VT_VARIANT : VT_DISPATCH;
+    else if (keyword == "deferred-exceptions") Sim.deferredExceptions = true;
     else
         Journal("scenario: unknown line: " + line);
 }
@@ -316,14 +320,14 @@ HRESULT ReturnText(Call& call, const Text& text)
 
 HRESULT ReturnObject(Call& call, Kind kind, int index = -1)
 {
-    call.result->vt = VT_DISPATCH;
+    call.result->vt = Sim.objectsAs == VT_UNKNOWN ? VT_UNKNOWN : VT_DISPATCH;
     call.result->pdispVal = new SimObject(kind, index);
     return S_OK;
 }
 
 HRESULT ReturnArray(Call& call, Kind kind, size_t count)
 {
-    VARTYPE type = Sim.arrayElements;
+    VARTYPE type = Sim.objectsAs;
     SAFEARRAY* array = SafeArrayCreateVector(type, 0, static_cast<ULONG>(count));
     for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
         SimObject* element = new SimObject(kind, i);
@@ -505,6 +509,22 @@ HRESULT SimObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISP
     return hr;
 }
 
+// The last exception, for a caller that has it filled in on demand.
+struct {
+    HRESULT result;
+    Text description;
+} Deferred;
+
+HRESULT STDAPICALLTYPE FillInException(EXCEPINFO* exception)
+{
+    exception->pfnDeferredFillIn = nullptr;
+    exception->scode = Deferred.result;
+    exception->bstrSource = SysAllocString(L"VirtualBox simulation");
+    exception->bstrDescription =
+        Deferred.description ? SysAllocString(Deferred.description->c_str()) : nullptr;
+    return S_OK;
+}
+
 std::string Describe(const VARIANT& value)
 {
     switch (value.vt) {
@@ -589,9 +609,11 @@ HRESULT SimObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* param
     if (SUCCEEDED(hr) || !exception || (rule && !rule->raise))
         return hr;
     *exception = EXCEPINFO{};
-    exception->scode = hr;
-    exception->bstrSource = SysAllocString(L"VirtualBox simulation");
-    exception->bstrDescription = call.error ? SysAllocString(call.error->c_str()) : nullptr;
+    Deferred = {hr, call.error};
+    if (Sim.deferredExceptions)
+        exception->pfnDeferredFillIn = FillInException;
+    else
+        FillInException(exception);
     return DISP_E_EXCEPTION;
 }
 
