@@ -94,6 +94,11 @@ session UnlockMachine()
 EOF
 }
 settings_line() { printf 'Settings: C:\\users\\user\\VirtualBox VMs\\%s\\%s.vbox\n' "$1" "$1"; }
+# changed_lines NAME BRIDGED: the lines of a machine whose change runs.
+changed_lines() {
+  printf '%s\n' "VmName: $1" "Bridged to: $2" "Change to: $target"
+  settings_line "$1"
+}
 end_line='end: 0 objects held'
 
 # --- the class not registered: only the adapter blocks ------------------------------
@@ -207,10 +212,7 @@ Bridged to: (null)
 VmName: My Appliance 
 Bridged to: (null)
 * skip
-VmName: My Appliance
-Bridged to: (null)
-Change to: $target
-$(settings_line "My Appliance")
+$(changed_lines "My Appliance" "(null)")
 EOF
 expect_journal <<EOF
 $(diagnostics_calls)
@@ -225,24 +227,30 @@ expect_saved <<EOF
 EOF
 run_case
 
-begin_case already_bridged Appliance
-scenario <<EOF
+# Only the bridged interface decides. Left alone when it is the target exactly,
+# whatever the attachment (bridged, or NAT on a disabled adapter)...
+for attachment in 2 1; do
+  begin_case "already_bridged_attachment_$attachment" Appliance
+  scenario <<EOF
 machine Appliance
-attachment 2
+enabled $((attachment == 2))
+attachment $attachment
 bridged $target
 EOF
-expect_output <<EOF
+  expect_output <<EOF
 $(diagnostics_lines)
 VmName: Appliance
 Bridged to: $target
 EOF
-expect_journal <<EOF
+  expect_journal <<EOF
 $(diagnostics_calls)
 $(listed 0)
 $end_line
 EOF
-run_case
+  run_case
+done
 
+# ...and changed when it is the same name in another letter case.
 begin_case other_letter_case Appliance
 scenario <<EOF
 machine Appliance
@@ -251,10 +259,7 @@ bridged $other_case
 EOF
 expect_output <<EOF
 $(diagnostics_lines)
-VmName: Appliance
-Bridged to: $other_case
-Change to: $target
-$(settings_line Appliance)
+$(changed_lines Appliance "$other_case")
 EOF
 expect_journal <<EOF
 $(diagnostics_calls)
@@ -264,26 +269,6 @@ $end_line
 EOF
 expect_saved <<EOF
 "Appliance": enabled=true attachment=2 bridged="$target"
-EOF
-run_case
-
-# The attachment is not looked at: NAT with the right interface stays as it is.
-begin_case nat_same_interface Appliance
-scenario <<EOF
-machine Appliance
-enabled 0
-attachment 1
-bridged $target
-EOF
-expect_output <<EOF
-$(diagnostics_lines)
-VmName: Appliance
-Bridged to: $target
-EOF
-expect_journal <<EOF
-$(diagnostics_calls)
-$(listed 0)
-$end_line
 EOF
 run_case
 
@@ -304,10 +289,7 @@ $(diagnostics_lines)
 VmName: Build
 Bridged to: Old adapter
 * skip
-VmName: Appliance
-Bridged to: (null)
-Change to: $target
-$(settings_line Appliance)
+$(changed_lines Appliance "(null)")
 VmName: Test
 Bridged to: Old adapter
 * skip
@@ -338,10 +320,7 @@ fail vbox FindMachine 0x80bb0001 Could not find a registered machine named 'Appl
 EOF
 expect_output <<EOF
 $(diagnostics_lines)
-VmName: Appliance
-Bridged to: Old adapter
-Change to: $target
-$(settings_line Appliance)
+$(changed_lines Appliance "Old adapter")
 Can't open machine
 Error description: Could not find a registered machine named 'Appliance'
 VmName: Spare
@@ -376,8 +355,7 @@ fail-once machine#0 LockMachine 0x80bb0007 The machine is already locked for a s
 fail-once machine#0 LockMachine 0x80bb0007 <null>
 EOF
 refused_lines() {
-  printf '%s\n' 'VmName: Appliance' 'Bridged to: Old adapter' "Change to: $target"
-  settings_line Appliance
+  changed_lines Appliance "Old adapter"
   echo "Can't lock machine"
 }
 expect_output <<EOF
@@ -419,16 +397,10 @@ fail session-machine#0 SaveSettings 0x80bb0004 Could not save the settings file
 EOF
 expect_output <<EOF
 $(diagnostics_lines)
-VmName: Appliance
-Bridged to: Old adapter
-Change to: $target
-$(settings_line Appliance)
+$(changed_lines Appliance "Old adapter")
 SaveSettings() failed, err=-2135228412
 Error description: Could not save the settings file
-VmName: Appliance
-Bridged to: Old adapter
-Change to: $target
-$(settings_line Appliance)
+$(changed_lines Appliance "Old adapter")
 SaveSettings() failed, err=-2135228412
 Error description: Could not save the settings file
 EOF
@@ -460,15 +432,11 @@ bridged Old adapter
 fail-once session Machine 0x80004005 no machine
 fail-once session-machine#0 GetNetworkAdapter 0x80070057 no adapter
 EOF
-changed_lines() {
-  printf '%s\n' 'VmName: Appliance' 'Bridged to: Old adapter' "Change to: $target"
-  settings_line Appliance
-}
 expect_output <<EOF
 $(diagnostics_lines)
-$(changed_lines)
-$(changed_lines)
-$(changed_lines)
+$(changed_lines Appliance "Old adapter")
+$(changed_lines Appliance "Old adapter")
+$(changed_lines Appliance "Old adapter")
 EOF
 expect_journal <<EOF
 $(diagnostics_calls)
@@ -574,10 +542,7 @@ bridged Old adapter
 EOF
 expect_output <<EOF
 $(diagnostics_lines)
-VmName: Appliance
-Bridged to: Old adapter
-Change to: $target
-$(settings_line Appliance)
+$(changed_lines Appliance "Old adapter")
 EOF
 expect_journal <<EOF
 new client for IVirtualBoxClient -> refused
