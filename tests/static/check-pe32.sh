@@ -13,7 +13,7 @@ grep -q "file format pei-i386" <<<"$headers" || { echo "FAIL: $file is not PE32 
 grep -qE "^Magic[[:space:]]+010b" <<<"$headers" || { echo "FAIL: $file has no PE32 optional header"; fail=1; }
 case $kind in
   console) grep -qE "^Subsystem[[:space:]]+00000003" <<<"$headers" || { echo "FAIL: $file is not a console program"; fail=1; } ;;
-  dll) grep -qE "^Characteristics.*" <<<"$headers"; $objdump -f "$file" | grep -q "DYNAMIC" || { echo "FAIL: $file is not a DLL"; fail=1; } ;;
+  dll) grep -qE "^[[:space:]]+DLL$" <<<"$headers" || { echo "FAIL: $file is not a DLL"; fail=1; } ;;
 esac
 
 allowed='^(kernel32|user32|advapi32|shell32|shlwapi|ole32|oleaut32|iphlpapi|ws2_32|msvcrt)\.dll$'
