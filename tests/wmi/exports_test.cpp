@@ -30,39 +30,12 @@ SimObject One(const std::wstring& property, const SimValue& value)
     return SimObject { { property, value } };
 }
 
-class ExportsTest : public testing::Test {
+class ExportsTest : public SimulatedWmiTest {
 protected:
-    void SetUp() override
-    {
-        CoInitialize(nullptr);
-        InstallSimulatedWmi();
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(0, Sim.live_objects) << "COM objects left unreleased";
-        CoUninitialize();
-    }
-
-    // Calls function with two entries below its arguments, checks that they
-    // survive untouched, and returns what the call left above them.
     Texts CallOverSentinels(Export function, const Texts& arguments = {}, int string_size = 1024)
     {
-        Stack stack(string_size);
-        stack.Push("below-1");
-        stack.Push("below-2");
-        auto below = stack.Entries();
-        Texts below_texts = stack.Texts();
-        for (auto argument = arguments.rbegin(); argument != arguments.rend(); ++argument)
-            stack.Push(*argument);
-        Call(function, stack);
-        Texts texts = stack.Texts();
-        auto entries = stack.Entries();
-        EXPECT_GE(texts.size(), 2u);
-        if (texts.size() < 2)
-            return texts;
-        EXPECT_EQ(below, std::vector<Stack::Entry*>(entries.end() - 2, entries.end())) << "entries below were replaced";
-        EXPECT_EQ(below_texts, Texts(texts.end() - 2, texts.end()));
-        return Texts(texts.begin(), texts.end() - 2);
+        return ::CallOverSentinels<StackChar>("export", [function](Stack& stack) { Call(function, stack); }, arguments,
+            string_size);
     }
 
     void ScriptOs(const SimValue& caption, const SimValue& version, const SimValue& major, const SimValue& minor)

@@ -71,30 +71,10 @@ protected:
             function(nullptr, stack.string_size(), nullptr, stack.Cell(), nullptr);
     }
 
-    // Calls name over two sentinel entries and the arguments (first popped
-    // first); checks that the sentinels survive untouched and returns what the
-    // call left above them.
     Texts CallOverSentinels(const char* name, const Texts& arguments = {}, int string_size = 1024)
     {
-        Stack stack(string_size);
-        stack.Push("below-1");
-        stack.Push("below-2");
-        auto below = stack.Entries();
-        Texts below_texts = stack.Texts();
-        for (auto argument = arguments.rbegin(); argument != arguments.rend(); ++argument)
-            stack.Push(*argument);
-        Call(name, stack);
-        Texts texts = stack.Texts();
-        auto entries = stack.Entries();
-        if (texts.size() < 2) {
-            ADD_FAILURE() << name << " consumed the entries below its arguments";
-            return texts;
-        }
-        EXPECT_EQ(below, (std::vector<typename Stack::Entry*>(entries.end() - 2, entries.end()))) << name;
-        EXPECT_EQ(below_texts, Texts(texts.end() - 2, texts.end())) << name;
-        for (size_t i = 0; i + 2 < entries.size(); ++i)
-            EXPECT_GE(GlobalSize(entries[i]), sizeof(void*) + string_size * sizeof(Char)) << name;
-        return Texts(texts.begin(), texts.end() - 2);
+        return ::CallOverSentinels<Char>(name, [this, name](Stack& stack) { Call(name, stack); }, arguments,
+            string_size);
     }
 
     HMODULE module_ = nullptr;

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wbemcli.h>
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <set>
 #include <string>
@@ -69,3 +71,19 @@ struct SimulatedWmi {
 // InstallSimulatedWmi.
 extern SimulatedWmi Sim;
 void InstallSimulatedWmi();
+
+// Tests against the simulation: COM initialised as the host does, a fresh
+// script per test, and every simulated object released at the end.
+class SimulatedWmiTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        CoInitialize(nullptr);
+        InstallSimulatedWmi();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(0, Sim.live_objects) << "COM objects left unreleased";
+        CoUninitialize();
+    }
+};

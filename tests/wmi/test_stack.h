@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -119,3 +121,33 @@ private:
     int string_size_;
     Entry* top_ = nullptr;
 };
+
+// Calls call(stack) on a stack of string_size holding two sentinel entries and
+// then the arguments (the first to be popped on top). Checks that the sentinels
+// survive untouched and that every entry left above them is at least as large
+// as the host's own; returns the texts left above them, top first.
+template <typename Char, typename Call>
+std::vector<std::string> CallOverSentinels(const char* name, Call call, const std::vector<std::string>& arguments,
+    int string_size)
+{
+    TestStack<Char> stack(string_size);
+    stack.Push("below-1");
+    stack.Push("below-2");
+    auto below = stack.Entries();
+    std::vector<std::string> below_texts = stack.Texts();
+    for (auto argument = arguments.rbegin(); argument != arguments.rend(); ++argument)
+        stack.Push(*argument);
+    call(stack);
+    std::vector<std::string> texts = stack.Texts();
+    auto entries = stack.Entries();
+    if (texts.size() < 2) {
+        ADD_FAILURE() << name << " consumed the entries below its arguments";
+        return texts;
+    }
+    EXPECT_EQ(below, (std::vector<typename TestStack<Char>::Entry*>(entries.end() - 2, entries.end())))
+        << name << ": entries below were replaced";
+    EXPECT_EQ(below_texts, std::vector<std::string>(texts.end() - 2, texts.end())) << name;
+    for (size_t i = 0; i + 2 < entries.size(); ++i)
+        EXPECT_GE(GlobalSize(entries[i]), sizeof(void*) + string_size * sizeof(Char)) << name;
+    return std::vector<std::string>(texts.begin(), texts.end() - 2);
+}

@@ -9,19 +9,8 @@ namespace {
 
 const std::wstring Cimv2 = L"ROOT\\CIMV2";
 
-class WmiQueryTest : public testing::Test {
+class WmiQueryTest : public SimulatedWmiTest {
 protected:
-    void SetUp() override
-    {
-        CoInitialize(nullptr);
-        InstallSimulatedWmi();
-    }
-    void TearDown() override
-    {
-        EXPECT_EQ(0, Sim.live_objects) << "COM objects left unreleased";
-        CoUninitialize();
-    }
-
     bool Query(const std::string& name_space, const std::string& class_name, const std::string& property,
         const std::string& condition = "")
     {
