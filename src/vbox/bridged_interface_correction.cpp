@@ -27,7 +27,7 @@ bool SameText(BSTR text, const wchar_t* other)
     return length == wcslen(other) && wmemcmp(text ? text : L"", other, length) == 0;
 }
 
-// Steps 4 to 9 of a change, while the session holds the machine's lock: the
+// The adapter writes and the save, while the session holds the machine's lock: the
 // session is unlocked on every path, before the copies made here are released.
 void WriteBridgeAndSave(ISession* session)
 {
