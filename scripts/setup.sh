@@ -9,6 +9,8 @@ packages=(
   wine64
   nsis
   googletest
+  # the emulated guest that runs the 32-bit builds
+  qemu-system-x86 qemu-utils debootstrap e2fsprogs
 )
 
 missing=()
