@@ -51,8 +51,10 @@ void PushResult(bool success)
 
 const StackChar* PopArgument(unique_process_heap_ptr<StackChar>& buffer)
 {
-    int capacity = (StringSize > TextBufferChars ? StringSize : TextBufferChars) + 1;
-    buffer.reset(static_cast<StackChar*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, capacity * sizeof(StackChar))));
+    // The host's texts hold at most StringSize characters, terminator included.
+    int capacity = StringSize > TextBufferChars ? StringSize : TextBufferChars;
+    buffer.reset(static_cast<StackChar*>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, static_cast<SIZE_T>(capacity) * sizeof(StackChar))));
     if (!buffer) {
         // Still consume the argument, so that the stack keeps its shape.
         StackChar discarded[TextBufferChars];
