@@ -32,8 +32,84 @@ heading() { printf '\n=== %s ===\n' "$1"; }
 heading "Release layout"
 (cd "$dist" && find . -type f | sort | while read -r f; do printf '%8d  %s\n' "$(stat -c %s "$f")" "${f#./}"; done)
 
-heading "bridgefix: host adapters that can carry the bridge (dist/x64/bridgefix.exe \"Appliance VM\")"
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+drive_c=$prefix/drive_c
 set +e
-"$WINE" "$dist/x64/bridgefix.exe" "Appliance VM" | tr -d '\r'
-echo "exit status: ${PIPESTATUS[0]}"
-set -e
+
+# --- bridgefix ------------------------------------------------------------------
+heading "bridgefix re-points the appliance VM's network bridge"
+echo "A simulated VirtualBox (tests/vbox_sim) holds two machines; the appliance's"
+echo "first adapter is attached by NAT and bridged to an adapter that is gone."
+sim=$prefix/vbox-sim
+mkdir -p "$sim"
+cat >"$sim/scenario" <<EOS
+version 7.0.14
+home C:\\users\\demo\\.VirtualBox
+pack Oracle VM VirtualBox Extension Pack
+machine Build server
+bridged Old adapter
+machine Kestal Appliance
+settings C:\\users\\demo\\VirtualBox VMs\\Kestal Appliance\\Kestal Appliance.vbox
+enabled 0
+attachment 1
+bridged Old adapter
+EOS
+export VBOX_SIM_SCENARIO=$(windows_path "$sim/scenario")
+export VBOX_SIM_JOURNAL=$(windows_path "$sim/journal")
+export VBOX_SIM_SAVED=$(windows_path "$sim/saved")
+client_key='HKCR\CLSID\{DD3FC71D-26C0-4FE1-BF6F-67F633265BBA}\InprocServer32'
+"$WINE" reg add "$client_key" /ve /d "$(windows_path "$build/x64/tests/vbox_sim/vbox_sim.dll")" /f >/dev/null
+"$WINE" reg add "$client_key" /v ThreadingModel /d Apartment /f >/dev/null
+echo
+echo '$ bridgefix.exe "Kestal Appliance"'
+"$WINE" "$dist/x64/bridgefix.exe" "Kestal Appliance" | tr -d '\r'
+echo "(exit status ${PIPESTATUS[0]})"
+echo
+echo "Saved in the machine's settings:"
+sed 's/^/  /' "$sim/saved"
+
+# --- vmservice ------------------------------------------------------------------
+heading "vmservice runs the start and stop commands as a Windows service"
+service_dir="$drive_c/Program Files/Kestal"
+mkdir -p "$service_dir"
+cp "$dist/x64/vmservice.exe" "$service_dir/"
+state() { "$WINE" sc query VmKestal-svc 2>/dev/null | tr -d '\r' | awk '/STATE/ { print $4 }'; }
+wait_state() { # NAME: polls for up to 30 s
+  for _ in $(seq 150); do [ "$(state)" = "$1" ] && return 0; sleep 0.2; done
+  echo "(the service did not reach $1)"
+}
+echo '$ "C:\Program Files\Kestal\vmservice.exe" install'
+"$WINE" "C:\\Program Files\\Kestal\\vmservice.exe" install | tr -d '\r'
+key='HKLM\Software\Kestal\crm-ks-installer'
+"$WINE" reg add "$key" /v ServiceStart /d 'cmd /c echo VM started> C:\ProgramData\Kestal\vm-state.txt' /f >/dev/null
+"$WINE" reg add "$key" /v ServiceStop /d 'cmd /c echo VM stopped> C:\ProgramData\Kestal\vm-state.txt' /f >/dev/null
+echo "The installer's commands, in the registry:"
+"$WINE" reg query "$key" | tr -d '\r' | grep REG_SZ
+echo
+echo '$ net start VmKestal-svc'
+"$WINE" net start VmKestal-svc >/dev/null 2>&1
+wait_state RUNNING
+echo "service state: $(state)"
+sleep 1
+echo "C:\\ProgramData\\Kestal\\vm-state.txt: $(tr -d '\r' <"$drive_c/ProgramData/Kestal/vm-state.txt" 2>/dev/null)"
+echo '$ net stop VmKestal-svc'
+"$WINE" net stop VmKestal-svc >/dev/null 2>&1
+wait_state STOPPED
+echo "service state: $(state)"
+sleep 1
+echo "C:\\ProgramData\\Kestal\\vm-state.txt: $(tr -d '\r' <"$drive_c/ProgramData/Kestal/vm-state.txt" 2>/dev/null)"
+log=$(ls "$drive_c/ProgramData/Kestal/VmKestal/1.0/log/"*_svc.log 2>/dev/null | head -1)
+echo
+echo "The service's log, C:\\ProgramData\\Kestal\\VmKestal\\1.0\\log\\$(basename "$log"):"
+tr -d '\r' <"$log" | sed 's/^/  /'
+
+# --- SysFacts -------------------------------------------------------------------
+heading "An installer asks SysFacts its fourteen questions"
+installer=$prefix/sysfacts
+mkdir -p "$installer"
+makensis -V1 -DTARGET=amd64-unicode -DPLUGINS="$dist/Plugins/amd64-unicode" \
+  -DOUTFILE="$installer/sysfacts-answers.exe" "$root/tests/wmi/installer/sysfacts_answers.nsi"
+"$WINE" "$installer/sysfacts-answers.exe" /S
+echo "(installer exit status $?; Wine has no Security Center and no SQL Server)"
+echo
+tr -d '\r' <"$installer/answers.txt" | awk -F'|' '$1 != "stack" { printf "  %-15s %-6s %s\n", $1, $2, $3 }'

@@ -4,9 +4,10 @@ export WINEPREFIX="$1"
 export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Gecko/Mono prompts, and no menu entries or file associations in $HOME.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}"
 export WINEARCH=win64
-WINE=/usr/lib/wine/wine64
+export WINE=/usr/lib/wine/wine64
 
 # Ends the prefix's server and waits until it has gone.
 wine_stop_server() {
