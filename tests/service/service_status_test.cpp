@@ -137,12 +137,12 @@ TEST_F(ServiceStatusTest, ControlsOtherThanStopReportNothing)
 TEST_F(ServiceStatusTest, ConcurrentReportsDoNotMixFields)
 {
     constexpr int PerThread = 100000;
-    auto pending = [](void*) -> DWORD {
+    auto pending = [](void*) WINAPI -> DWORD {
         for (int i = 0; i < PerThread; ++i)
             ReportStatus(SERVICE_START_PENDING, NO_ERROR, 3000);
         return 0;
     };
-    auto running = [](void*) -> DWORD {
+    auto running = [](void*) WINAPI -> DWORD {
         for (int i = 0; i < PerThread; ++i)
             ReportStatus(SERVICE_RUNNING, NO_ERROR, 0);
         return 0;

@@ -580,10 +580,11 @@ TEST_F(HostAdapterDiscoveryTest, ExplainedCodesEndTheProcessWithTheSystemText)
 // child that is about to end.
 void ShrinkProcessHeap(HANDLE smallHeap)
 {
-    static_assert(sizeof(void*) == 8, "PEB.ProcessHeap is at 0x30 in 64-bit processes");
+    // PEB.ProcessHeap: at 0x30 in 64-bit processes, 0x18 in 32-bit ones.
+    const size_t processHeapOffset = sizeof(void*) == 8 ? 0x30 : 0x18;
     PROCESS_BASIC_INFORMATION process{};
     NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof process, nullptr);
-    *reinterpret_cast<HANDLE*>(reinterpret_cast<char*>(process.PebBaseAddress) + 0x30) = smallHeap;
+    *reinterpret_cast<HANDLE*>(reinterpret_cast<char*>(process.PebBaseAddress) + processHeapOffset) = smallHeap;
 }
 
 TEST_F(HostAdapterDiscoveryTest, FailedAllocationEndsTheProcess)
