@@ -66,10 +66,12 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
             }
             return;
         }
-        unique_process_heap_ptr<wchar_t> command(ReadRegistryString(L"ServiceStart"));
         if (outcome == LogOpen) {
             PrintLine("ServiceStarted in %s\n", path);
             fflush(stdout);
+        }
+        unique_process_heap_ptr<wchar_t> command(ReadRegistryString(L"ServiceStart"));
+        if (outcome == LogOpen) {
             PrintLineW(L"ServiceStart=%ws\n", command.get());
             fflush(stdout);
         }
