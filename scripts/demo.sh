@@ -32,7 +32,7 @@ heading() { printf '\n=== %s ===\n' "$1"; }
 heading "Release layout"
 (cd "$dist" && find . -type f | sort | while read -r f; do printf '%8d  %s\n' "$(stat -c %s "$f")" "${f#./}"; done)
 
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+. "$root/tests/vbox_sim/use-vbox-sim.sh"
 drive_c=$prefix/drive_c
 set +e
 
@@ -54,12 +54,7 @@ enabled 0
 attachment 1
 bridged Old adapter
 EOS
-export VBOX_SIM_SCENARIO=$(windows_path "$sim/scenario")
-export VBOX_SIM_JOURNAL=$(windows_path "$sim/journal")
-export VBOX_SIM_SAVED=$(windows_path "$sim/saved")
-client_key='HKCR\CLSID\{DD3FC71D-26C0-4FE1-BF6F-67F633265BBA}\InprocServer32'
-"$WINE" reg add "$client_key" /ve /d "$(windows_path "$build/x64/tests/vbox_sim/vbox_sim.dll")" /f >/dev/null
-"$WINE" reg add "$client_key" /v ThreadingModel /d Apartment /f >/dev/null
+use_vbox_sim "$build/x64/tests/vbox_sim/vbox_sim.dll" "$sim"
 echo
 echo '$ bridgefix.exe "Kestal Appliance"'
 "$WINE" "$dist/x64/bridgefix.exe" "Kestal Appliance" | tr -d '\r'

@@ -9,7 +9,7 @@ set -u
 script=$1 dist=$2 sim_dll=$3 service_config=$4
 work=$WINEPREFIX/example
 mkdir -p "$work"
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+. "$(dirname "$0")/../vbox_sim/use-vbox-sim.sh"
 fail=0
 fail() { echo "FAIL: $*"; fail=1; }
 
@@ -25,12 +25,7 @@ machine Kestal Appliance
 attachment 1
 bridged Old adapter
 EOS
-export VBOX_SIM_SCENARIO=$(windows_path "$work/scenario")
-export VBOX_SIM_JOURNAL=$(windows_path "$work/journal")
-export VBOX_SIM_SAVED=$(windows_path "$work/saved")
-client_key='HKCR\CLSID\{DD3FC71D-26C0-4FE1-BF6F-67F633265BBA}\InprocServer32'
-"$WINE" reg add "$client_key" /ve /d "$(windows_path "$sim_dll")" /f >/dev/null &&
-  "$WINE" reg add "$client_key" /v ThreadingModel /d Apartment /f >/dev/null ||
+use_vbox_sim "$sim_dll" "$work" ||
   fail "cannot register the simulated VirtualBox"
 
 # --- build and run the installer -----------------------------------------------------

@@ -11,11 +11,7 @@ WINE=${WINE:-$WINELOADER}
 bridgefix=$1 sim_dll=$2 first_adapter=$3
 work=$WINEPREFIX/e2e
 mkdir -p "$work"
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
-export VBOX_SIM_SCENARIO=$(windows_path "$work/scenario")
-export VBOX_SIM_JOURNAL=$(windows_path "$work/journal")
-export VBOX_SIM_SAVED=$(windows_path "$work/saved")
-client_key='HKCR\CLSID\{DD3FC71D-26C0-4FE1-BF6F-67F633265BBA}\InprocServer32'
+. "$(dirname "$0")/use-vbox-sim.sh"
 failed=0
 
 fail() { echo "FAIL: $*"; failed=1; }
@@ -128,8 +124,7 @@ case "$target" in
   *) other_case=${target^^} ;;
 esac
 
-"$WINE" reg add "$client_key" /ve /d "$(windows_path "$sim_dll")" /f >/dev/null &&
-  "$WINE" reg add "$client_key" /v ThreadingModel /d Apartment /f >/dev/null ||
+use_vbox_sim "$sim_dll" "$work" ||
   fail "cannot register the simulation"
 
 # --- the correction -------------------------------------------------------------------
