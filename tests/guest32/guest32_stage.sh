@@ -210,9 +210,12 @@ for target in x86-ansi x86-unicode; do
       bad+=("$name answered '$got_status' '$got_value' above '$below'")
     fi
   done < <(answer_forms)
-  os=$(tr -d '\r' <"$answers" | grep -m1 '^OS|' | cut -d'|' -f3)
-  request=$(tr -d '\r' <"$answers" | grep -m1 '^Request|' | cut -d'|' -f3)
-  [ "$os" = "$request" ] || bad+=("Request gave '$request', OS gave '$os'")
+  # The generic requests ask for what OS and CPU answer.
+  for pair in Request:OS Request2:CPU; do
+    asked=$(tr -d '\r' <"$answers" | grep -m1 "^${pair%%:*}|" | cut -d'|' -f3)
+    direct=$(tr -d '\r' <"$answers" | grep -m1 "^${pair#*:}|" | cut -d'|' -f3)
+    [ "$asked" = "$direct" ] || bad+=("${pair%%:*} gave '$asked', ${pair#*:} gave '$direct'")
+  done
   tr -d '\r' <"$answers" | grep -qx 'stack|empty' || bad+=("entries left on the stack")
   if [ ${#bad[@]} -eq 0 ]; then
     pass "$target installer: fourteen answers of the right form, every sentinel intact"
