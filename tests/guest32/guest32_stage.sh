@@ -79,17 +79,28 @@ echo "TREE_BRIDGEFIX='$tree/dist/x86/bridgefix.exe'" >"$job/job.env"
 echo "guest32: job folder ready in $job ($(elapsed))"
 
 # --- one boot ---------------------------------------------------------------------
-# run-job.sh builds the image first when missing (about 16 minutes, once).
-"$root/scripts/guest/run-job.sh" "$job" "${KIT_GUEST_JOB_TIMEOUT:-1800}" &
-runner=$!
-stop_runner() { # the runner, its timeout and qemu: by their ids
-  local pids=$runner p
-  for p in $(pgrep -P "$runner"); do pids="$pids $p $(pgrep -P "$p" | tr '\n' ' ')"; done
-  kill $pids 2>/dev/null
+# Both steps run in the background so that a TERM stops them with the stage.
+# The boot is bounded so that the stage ends before ctest's limit (3600 s).
+kill_tree() { # PID: its descendants first, by their ids
+  local p
+  for p in $(pgrep -P "$1"); do kill_tree "$p"; done
+  kill "$1" 2>/dev/null
+}
+in_background() {
+  "$@" &
+  child=$!
+  wait $child
+}
+trap 'echo "guest32: stopped"; kill_tree $child; exit 1' TERM INT
+# Builds the image when missing or stale: about 10 to 20 minutes, once.
+in_background "$root/scripts/guest/build-image.sh" || {
+  echo "FAIL: no guest image (see $cache/build.log)"
   exit 1
 }
-trap stop_runner TERM INT
-wait $runner
+limit=$((3500 - SECONDS))
+[ "$limit" -le "${KIT_GUEST_JOB_TIMEOUT:-1800}" ] || limit=${KIT_GUEST_JOB_TIMEOUT:-1800}
+[ "$limit" -ge 300 ] || { echo "FAIL: no time left to boot the guest"; exit 1; }
+in_background "$root/scripts/guest/run-job.sh" "$job" "$limit"
 job_rc=$?
 trap - TERM INT
 echo "guest32: guest job ended with status $job_rc ($(elapsed))"
