@@ -21,7 +21,7 @@ export LANG=C.UTF-8
 run() {
   name=$1 limit=$2
   shift 2
-  echo "job: $name"
+  echo "job: $name (at $(cut -d' ' -f1 /proc/uptime) s)"
   timeout -k 10 "$limit" "$@" >"$res/$name.out" 2>"$res/$name.err"
   echo $? >"$res/$name.rc"
 }
@@ -94,4 +94,4 @@ done
 
 wineserver -k
 wineserver -w
-echo "job: done"
+echo "job: done (at $(cut -d' ' -f1 /proc/uptime) s)"
