@@ -48,9 +48,9 @@ echo "guest32: building the 32-bit test programs in $tree"
   cmake -S "$root" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DKIT_TESTS=ON -DKIT_DIST_DIR="$tree/dist" &&
     cmake --build "$tree" -j "$(nproc)" --target "${unit_tests[@]}" "${helpers[@]}" -- --no-print-directory
-} >"$work.build.log" 2>&1 || {
-  tail -30 "$work.build.log"
-  echo "guest32: FAIL: the 32-bit test programs do not build (log: $work.build.log)"
+} >"$work/build.log" 2>&1 || {
+  tail -30 "$work/build.log"
+  echo "guest32: FAIL: the 32-bit test programs do not build (log: $work/build.log)"
   exit 1
 }
 
@@ -69,8 +69,8 @@ cp "$tree/tests/vbox_sim/vbox_sim.dll" "$tree/tests/vbox_sim/first_adapter.exe" 
 for target in x86-ansi x86-unicode; do
   makensis -V2 -DTARGET=$target -DPLUGINS="$dist/Plugins/$target" \
     -DOUTFILE="$job/installers/sysfacts-answers-$target.exe" "$root/tests/wmi/installer/sysfacts_answers.nsi" \
-    >"$work.makensis-$target.log" 2>&1 ||
-    { cat "$work.makensis-$target.log"; echo "guest32: FAIL: makensis for $target"; exit 1; }
+    >"$work/makensis-$target.log" 2>&1 ||
+    { cat "$work/makensis-$target.log"; echo "guest32: FAIL: makensis for $target"; exit 1; }
 done
 cp "$here/guest-job.sh" "$job/job.sh"
 # The test tree compiled the path of its own bridgefix into a test; the guest
