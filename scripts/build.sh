@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release layout: the 32-bit deliverables (shipped) and their 64-bit
 # twins with the test programs. Installs missing packages first.
-#   KIT_BUILD_DIR  build trees (default: build)
-#   KIT_DIST_DIR   release layout (default: dist)
+#   KIT_BUILD_DIR, KIT_DIST_DIR move the build trees and the release layout.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${KIT_BUILD_DIR:-$root/build}
-dist=${KIT_DIST_DIR:-$root/dist}
-case $build in /*) ;; *) build=$root/$build ;; esac
-case $dist in /*) ;; *) dist=$root/$dist ;; esac
+. "$(dirname "$0")/kit-paths.sh"
 
 "$root/scripts/setup.sh"
 

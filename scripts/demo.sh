@@ -2,11 +2,7 @@
 # Builds the release layout (dist/) and shows the kit at work under Wine, in a
 # Wine prefix of its own under build/demo that is removed afterwards.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${KIT_BUILD_DIR:-$root/build}
-dist=${KIT_DIST_DIR:-$root/dist}
-case $build in /*) ;; *) build=$root/$build ;; esac
-case $dist in /*) ;; *) dist=$root/$dist ;; esac
+. "$(dirname "$0")/kit-paths.sh"
 
 mkdir -p "$build"
 echo "Building the release layout (log: $build/demo-build.log)..."
@@ -81,18 +77,17 @@ key='HKLM\Software\Kestal\crm-ks-installer'
 echo "The installer's commands, in the registry:"
 "$WINE" reg query "$key" | tr -d '\r' | grep REG_SZ
 echo
-echo '$ net start VmKestal-svc'
-"$WINE" net start VmKestal-svc >/dev/null 2>&1
-wait_state RUNNING
-echo "service state: $(state)"
-sleep 1
-echo "C:\\ProgramData\\Kestal\\vm-state.txt: $(tr -d '\r' <"$drive_c/ProgramData/Kestal/vm-state.txt" 2>/dev/null)"
-echo '$ net stop VmKestal-svc'
-"$WINE" net stop VmKestal-svc >/dev/null 2>&1
-wait_state STOPPED
-echo "service state: $(state)"
-sleep 1
-echo "C:\\ProgramData\\Kestal\\vm-state.txt: $(tr -d '\r' <"$drive_c/ProgramData/Kestal/vm-state.txt" 2>/dev/null)"
+vm_state() { tr -d '\r' <"$drive_c/ProgramData/Kestal/vm-state.txt" 2>/dev/null; }
+service_command() { # start|stop STATE
+  echo "\$ net $1 VmKestal-svc"
+  "$WINE" net "$1" VmKestal-svc >/dev/null 2>&1
+  wait_state "$2"
+  echo "service state: $(state)"
+  sleep 1
+  echo "C:\\ProgramData\\Kestal\\vm-state.txt: $(vm_state)"
+}
+service_command start RUNNING
+service_command stop STOPPED
 log=$(ls "$drive_c/ProgramData/Kestal/VmKestal/1.0/log/"*_svc.log 2>/dev/null | head -1)
 echo
 echo "The service's log, C:\\ProgramData\\Kestal\\VmKestal\\1.0\\log\\$(basename "$log"):"
